@@ -21,6 +21,7 @@ public:
     Field(Query* query, int column) : query_(query), column_(column) {}
 
     const QString& name() const;
+    int column() const { return column_; }
     FieldType type() const;
     bool isNull() const;
 
@@ -80,6 +81,8 @@ public:
     int recordCount() const;
     int recNo() const;
     int currentIndex() const { return current_; } // 0-based row in the buffer, -1 when empty
+    // Rows shown by a grid: the stored ones plus a new row being inserted.
+    int rowCount() const { return static_cast<int>(rows_.size()); }
     bool isEmpty() const { return rows_.empty(); }
     bool eof() const { return eof_; }
     bool bof() const { return bof_; }
@@ -167,11 +170,10 @@ private:
     int current_ = -1;
     bool eof_ = true;
     bool bof_ = true;
-    // Edit buffer of the current row.
-    Row edit_row_;
+    // The current row as it was before edit(), for cancel().
+    Row saved_row_;
     std::vector<bool> changed_;
     bool modified_ = false;
-    int insert_return_ = -1; // row to go back to when a new row is cancelled
     mutable int paint_row_ = -1;
 };
 
