@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <string>
@@ -49,8 +50,9 @@ void expectWellFormedBodies(const std::vector<std::string>& events)
             last = n;
         } else {
             ASSERT_NE(announced, -1) << "end outside a body";
-            if (announced > 0)
+            if (announced > 0) {
                 EXPECT_EQ(last, announced);
+            }
             announced = -1;
         }
     }
@@ -183,6 +185,11 @@ struct AnswerCase {
     int status;
 };
 
+void PrintTo(const AnswerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class HttpClientAnswer : public ::testing::TestWithParam<AnswerCase> {};
 
 TEST_P(HttpClientAnswer, SucceedsOrFailsByTheAnswer)
@@ -268,8 +275,9 @@ TEST(HttpClientEvents, FollowEveryBodyInBlocks)
         client.get(server.url());
         SCOPED_TRACE(c.name);
         expectWellFormedBodies(log.events);
-        if (!c.events.empty())
+        if (!c.events.empty()) {
             EXPECT_EQ(log.events, c.events);
+        }
         EXPECT_EQ(static_cast<std::size_t>(std::count(log.events.begin(), log.events.end(), "end")), c.bodies);
     }
 }
@@ -342,10 +350,11 @@ TEST(HttpClientRedirects, FifteenRequestsAreAllowedNotSixteen)
         TestServer server([&c](ServerConnection& s) { redirectChain(s, c.last, c.relative); });
         HttpClient client;
         client.setFollowRedirects(true);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(client.get(server.url("/r/1")), "end of chain");
-        else
+        } else {
             EXPECT_THROW(client.get(server.url("/r/1")), HttpError);
+        }
         // The 16th request is never sent.
         EXPECT_EQ(server.requestCount(), 15);
         EXPECT_EQ(server.requests().back().substr(0, 14), "GET /r/15 HTTP");
