@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using namespace korimo::chart;
@@ -12,6 +14,11 @@ struct FormatCase {
     double value;
     const char* expected;
 };
+
+void PrintTo(const FormatCase& c, std::ostream* os)
+{
+    *os << c.value;
+}
 
 class FormatNumberTable : public ::testing::TestWithParam<FormatCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct PrintCase {
@@ -9,6 +11,12 @@ struct PrintCase {
     int leftMargin, topMargin, rightMargin, bottomMargin;
     int left, top, right, bottom;
 };
+
+void PrintTo(const PrintCase& c, std::ostream* os)
+{
+    *os << "chart " << c.chartWidth << "x" << c.chartHeight << " page " << c.pageWidth << "x" << c.pageHeight
+        << " at " << c.dpiX << "x" << c.dpiY;
+}
 
 class PrintLayoutTable : public ::testing::TestWithParam<PrintCase> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using korimo::RoundToPlaces;
@@ -12,6 +14,11 @@ struct RoundCase {
     double value;
     double expected;
 };
+
+void PrintTo(const RoundCase& c, std::ostream* os)
+{
+    *os << "RoundToPlaces(" << c.places << ", " << c.value << ")";
+}
 
 class RoundToPlacesTable : public ::testing::TestWithParam<RoundCase> {};
 
@@ -50,6 +57,11 @@ struct RangeCase {
     double lower;
     double upper;
 };
+
+void PrintTo(const RangeCase& c, std::ostream* os)
+{
+    *os << "lowest " << c.minT << " highest " << c.maxT;
+}
 
 class VerticalRangeTable : public ::testing::TestWithParam<RangeCase> {};
 
