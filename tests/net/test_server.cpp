@@ -36,11 +36,11 @@ int listenOnLoopback(int& port)
 }
 
 // Waits until fd is readable; false when the server is stopping or the time ran out.
-bool readable(int fd, int wakeFd)
+bool readable(int fd, int wakeFd, int timeoutMs = kGiveUpMs)
 {
     pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     for (;;) {
-        const int r = ::poll(p, 2, kGiveUpMs);
+        const int r = ::poll(p, 2, timeoutMs);
         if (r < 0 && errno == EINTR)
             continue;
         return r > 0 && (p[1].revents == 0);
@@ -124,7 +124,7 @@ std::string TestServer::answer(int status, const std::string& reason, const std:
 void TestServer::serve()
 {
     for (int index = 0;; ++index) {
-        if (!readable(listen_fd_, wake_pipe_[0]))
+        if (!readable(listen_fd_, wake_pipe_[0], -1))
             return;
         const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
