@@ -352,6 +352,46 @@ TEST(ChartPicture, PaintScalesTheScreenPictureIntoAnyRectangle)
     }
 }
 
+// Width of the run of title-blue text pixels inside `area`.
+int blueTextWidth(const QImage& image, const QRect& area)
+{
+    int first = -1;
+    int last = -1;
+    for (int x = area.left(); x <= area.right(); ++x)
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() > 200 && c.red() < 60 && c.green() < 60) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+TEST(ChartPicture, TextScalesWithTheChartOnAHighResolutionPage)
+{
+    // A printer page has far more dots per inch than the screen; the chart's fonts are sized in
+    // the chart's own pixels, so its text must grow with the mapping rather than with the dpi.
+    Chart chart;
+    const QImage screen = chart.renderImage();
+    const QRect title = chart.titleRect();
+    const int onScreen = blueTextWidth(screen, title);
+    ASSERT_GT(onScreen, 50);
+
+    const int factor = 5;
+    QImage page(814 * factor, 376 * factor, QImage::Format_RGB32);
+    page.setDotsPerMeterX(static_cast<int>(600 / 0.0254));
+    page.setDotsPerMeterY(static_cast<int>(600 / 0.0254));
+    QPainter painter(&page);
+    chart.paint(painter, page.rect());
+    painter.end();
+    const QRect scaledTitle(title.topLeft() * factor, title.size() * factor);
+    const int onPage = blueTextWidth(page, scaledTitle);
+    EXPECT_NEAR(onPage, onScreen * factor, onScreen * factor / 10.0);
+}
+
 TEST(ChartPicture, RenderImageMatchesTheScreen)
 {
     Chart chart;
