@@ -458,10 +458,12 @@ void Chart::paint(QPainter& painter, const QRect& target) const
 
         painter.setFont(st::pointMarkFont());
         const QFontMetrics markMetrics(st::pointMarkFont());
+        const QRectF visibleArea = plotArea.adjusted(-1, -1, 1, 1);
         for (const ChartPoint& p : s.points_) {
-            if (p.label.isEmpty())
-                continue;
             const QPointF at = pixelOf(s, p);
+            // A marker scrolled or zoomed out of the plot area takes its label with it.
+            if (p.label.isEmpty() || !visibleArea.contains(at))
+                continue;
             const double boxWidth = markMetrics.horizontalAdvance(p.label) + 2 * kGap;
             const double boxHeight = markMetrics.height();
             const QRectF box(at.x() - boxWidth / 2, at.y() - st::kPointHalfSize - boxHeight, boxWidth, boxHeight);

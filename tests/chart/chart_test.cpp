@@ -321,6 +321,22 @@ TEST(ChartPicture, LineMarksAreClippedToThePlotArea)
     EXPECT_GT(changedInside, 0);
 }
 
+TEST(ChartPicture, MarkersOutsideThePlotAreaLeaveNoTrace)
+{
+    Chart chart;
+    drawCycle(chart);
+    const QImage before = chart.renderImage();
+    // Below the left axis' range, left of the top axis' range, beyond its end.
+    chart.pointSeries().add(5, 36.1, QStringLiteral("★"));
+    chart.pointSeries().add(-1, 36.4, QStringLiteral("▲"));
+    chart.pointSeries().add(31, 36.4, QStringLiteral("▲"));
+    EXPECT_EQ(chart.renderImage(), before);
+    // Brought back into view by a wider range, they show.
+    chart.leftAxis().setMinimum(36.0);
+    const QImage widened = chart.renderImage();
+    EXPECT_TRUE(colorNear(widened, chart.mapToPixel(5, 36.1, AxisPosition::Top), Qt::white, 0));
+}
+
 TEST(ChartPicture, PaintScalesTheScreenPictureIntoAnyRectangle)
 {
     Chart chart;
