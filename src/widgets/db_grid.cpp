@@ -236,7 +236,10 @@ QSize DbGridIndicator::sizeHint() const
 
 void DbGridIndicator::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
 {
+    // The style may leave the painter clipped to nothing after a header section.
+    painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
     Query* query = grid_->query();
     if (query == nullptr || !query->isOpen() || logicalIndex != query->currentIndex())
         return;
@@ -651,6 +654,12 @@ bool DbGrid::event(QEvent* event)
 
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
+    if (isEditing() && editor_->hasFocus()) {
+        // A key the editor had no use for, passed on to its parents: the grid has seen it
+        // already through the editor.
+        event->ignore();
+        return;
+    }
     bool handled = true;
     guarded([&] {
         if (on_key_down_ && on_key_down_(*event))

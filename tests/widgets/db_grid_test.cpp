@@ -376,6 +376,45 @@ TEST_F(DbGridTest, DownOnTheLastRowAppendsANewRow)
     EXPECT_EQ(query->state(), State::Insert);
 }
 
+TEST_F(DbGridTest, DownInAnEmptyListStartsARow)
+{
+    open(QStringLiteral("select * from Comment"), kCycleColumns);
+    key(Qt::Key_Down);
+    EXPECT_EQ(query->state(), State::Insert);
+    EXPECT_EQ(grid->model()->rowCount(), 1);
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+}
+
+TEST_F(DbGridTest, IndicatorMarksTheCurrentRowDifferentlyForEachState)
+{
+    openCycles(2);
+    click(1, kNote);
+    const auto marker = [this] {
+        QHeaderView* indicator = grid->verticalHeader();
+        const QRect section(0, indicator->sectionViewportPosition(1), indicator->width(),
+                            indicator->sectionSize(1));
+        return indicator->viewport()->grab(section).toImage();
+    };
+    const QImage browsing = marker();
+    type(QStringLiteral("x"));
+    ASSERT_EQ(query->state(), State::Edit);
+    const QImage editing = marker();
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+    key(Qt::Key_Insert);
+    ASSERT_EQ(query->state(), State::Insert);
+    const QImage inserting = marker();
+    key(Qt::Key_Escape);
+    const QImage browsingAgain = marker();
+    EXPECT_NE(browsing, editing);
+    EXPECT_NE(browsing, inserting);
+    EXPECT_NE(editing, inserting);
+    EXPECT_EQ(browsing, browsingAgain);
+    // Other rows carry no marker.
+    click(0, kNote);
+    EXPECT_NE(marker(), browsing);
+}
+
 TEST_F(DbGridTest, KeyDownHandlerCanSwallowTheKey)
 {
     openCycles(3);
