@@ -329,8 +329,7 @@ DbGrid::DbGrid(QWidget* parent)
     titles->setSectionResizeMode(QHeaderView::Interactive);
     titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
+    fitRowHeight();
 
     connect(qApp, &QApplication::focusChanged, this, &DbGrid::applicationFocusChanged);
 }
@@ -341,6 +340,12 @@ DbGrid::~DbGrid()
     disconnect(qApp, &QApplication::focusChanged, this, &DbGrid::applicationFocusChanged);
     for (const QMetaObject::Connection& c : query_connections_)
         disconnect(c);
+}
+
+void DbGrid::fitRowHeight()
+{
+    verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 
 void DbGrid::setQuery(Query* query)
@@ -649,6 +654,8 @@ bool DbGrid::event(QEvent* event)
             return true;
         }
     }
+    if (event->type() == QEvent::FontChange)
+        fitRowHeight();
     return QTableView::event(event);
 }
 

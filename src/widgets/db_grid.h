@@ -143,6 +143,9 @@ private:
     friend class DbGridDelegate;
     friend class DbGridIndicator;
 
+    // Rows as high as the font needs.
+    void fitRowHeight();
+
     // Query shortcuts.
     bool queryOpen() const;
     int rowCount() const; // rows shown: the stored ones plus a new row

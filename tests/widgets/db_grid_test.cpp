@@ -302,6 +302,14 @@ TEST_F(DbGridTest, CtrlDeleteAsksAndDeletesOnOk)
     }
 }
 
+TEST_F(DbGridTest, CtrlDeleteInAnEmptyListAsksNothing)
+{
+    open(QStringLiteral("select * from Comment"), kCycleColumns);
+    key(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(DbGridTest, UntouchedNewRowIsDroppedWhenTheGridLosesTheFocus)
 {
     openCycles(3);
