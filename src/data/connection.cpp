@@ -97,9 +97,10 @@ void Connection::connect()
             throw Error(QStringLiteral("Unrecognized database format '%1'.").arg(path));
         sqlite3_busy_timeout(db, 2000);
         if (!read_only_) {
-            // A rollback journal keeps the file itself complete whenever no transaction is open,
-            // so a plain copy of it is a consistent backup; FULL makes every post durable.
-            run(db, QStringLiteral("PRAGMA journal_mode = DELETE"));
+            // Write-ahead logging with a sync at every commit: each post is durable when it
+            // returns, at one sync per post (a rollback journal needs several and is three to
+            // four times slower). checkpoint() brings the file itself up to date before a copy.
+            run(db, QStringLiteral("PRAGMA journal_mode = WAL"));
             run(db, QStringLiteral("PRAGMA synchronous = FULL"));
         }
     } catch (...) {
@@ -122,6 +123,24 @@ void Connection::disconnect()
     }
     sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+void Connection::checkpoint()
+{
+    if (in_transaction_)
+        throw Error(QStringLiteral("Cannot copy the database while a transaction is open"));
+    // TRUNCATE waits for nothing here (the program is the only writer) and empties the log,
+    // so afterwards the main file alone holds every committed row.
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(handle(), "PRAGMA wal_checkpoint(TRUNCATE)", -1, &stmt, nullptr) != SQLITE_OK)
+        raise();
+    const int rc = sqlite3_step(stmt);
+    const bool busy = rc == SQLITE_ROW && sqlite3_column_int(stmt, 0) != 0;
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        raise();
+    if (busy)
+        throw Error(QStringLiteral("database is locked"));
 }
 
 void Connection::beginTrans()

@@ -38,6 +38,10 @@ public:
     void rollbackTrans();
     bool inTransaction() const { return in_transaction_; }
 
+    // Writes everything committed into the database file itself, so that a plain copy of that
+    // one file is complete and consistent. Not inside a transaction.
+    void checkpoint();
+
     // Runs one statement that returns no rows (after the dialect is mapped). Connects first.
     void execute(const QString& sql);
 

@@ -205,3 +205,34 @@ TEST(Schema, NeverOverwritesAnExistingFile)
     EXPECT_THROW(createDatabaseFile(db.path(), QStringLiteral("tundrave")), Error);
     EXPECT_TRUE(isKorimoDatabase(db.path()));
 }
+
+TEST(Connection, AfterACheckpointTheFileAloneHoldsEveryCommittedRow)
+{
+    TempDatabase db;
+    Connection conn;
+    conn.setConnectionString(db.connectionString());
+    Query q(conn);
+    q.setSql(QStringLiteral("select * from Comment"));
+    q.open();
+    for (int i = 1; i <= 20; ++i) {
+        q.append();
+        q.fieldByName(QStringLiteral("天数")).setAsInteger(i);
+        q.post();
+    }
+    conn.checkpoint();
+    // Copy only the database file, as a backup does, while the connection stays open.
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+    ASSERT_TRUE(QFile::copy(db.path(), copy));
+
+    Connection other;
+    other.setConnectionString(BuildConnectionString(copy));
+    Query rows(other);
+    rows.setSql(QStringLiteral("select * from Comment"));
+    rows.open();
+    EXPECT_EQ(rows.recordCount(), 20);
+
+    conn.beginTrans();
+    EXPECT_THROW(conn.checkpoint(), Error);
+    conn.rollbackTrans();
+}

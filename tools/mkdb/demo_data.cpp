@@ -116,6 +116,9 @@ void writeDemoData(const QString& path)
         ++index;
     }
     conn.commitTrans();
+    // The demonstration file is opened read-only; a rollback-journal file needs no side files
+    // for that, wherever the program is installed.
+    conn.execute(QStringLiteral("PRAGMA journal_mode = DELETE"));
     conn.disconnect();
 }
 
