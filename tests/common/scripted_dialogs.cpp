@@ -44,9 +44,11 @@ std::optional<QString> ScriptedDialogs::nextFile()
 {
     if (files_.empty())
         return std::nullopt;
-    auto f = files_.front();
+    const auto [chosen, path] = files_.front();
     files_.pop_front();
-    return f;
+    if (!chosen)
+        return std::nullopt;
+    return path;
 }
 
 void ScriptedDialogs::message(QWidget*, const QString& text)

@@ -31,7 +31,10 @@ public:
     // Answers for the next Yes/No or OK/Cancel questions, in order. Unscripted questions answer No.
     void answer(bool yes) { answers_.push_back(yes); }
     // Answers for the next file dialogs, in order: a path, or nullopt for Cancel. Unscripted: Cancel.
-    void choose(std::optional<QString> path) { files_.push_back(std::move(path)); }
+    void choose(std::optional<QString> path)
+    {
+        files_.push_back({path.has_value(), path.value_or(QString())});
+    }
 
     const std::vector<Shown>& shown() const { return shown_; }
     // Texts of everything shown, in order.
@@ -57,7 +60,7 @@ private:
 
     std::vector<Shown> shown_;
     std::deque<bool> answers_;
-    std::deque<std::optional<QString>> files_;
+    std::deque<std::pair<bool, QString>> files_; // chosen?, path
     bool unanswered_ = false;
 };
 
