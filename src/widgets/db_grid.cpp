@@ -533,8 +533,11 @@ void DbGrid::startEditing(const QString& typed)
             return;
         }
     // Typing into an empty list starts its first row.
-    if (rowCount() == 0)
+    if (rowCount() == 0) {
+        if (!can_insert_)
+            return;
         query_->edit();
+    }
     showEditor();
     if (!isEditing())
         return;
@@ -877,7 +880,7 @@ void DbGrid::moveDown()
         }
         // On the last row, or in an empty list, the classic grid appends a new row (append
         // posts the current one first).
-        if (canModify())
+        if (canModify() && can_insert_)
             query_->append();
         else
             query_->checkBrowseMode();
@@ -906,7 +909,7 @@ void DbGrid::moveColumn(int visualDelta)
 
 void DbGrid::insertRow()
 {
-    if (!canModify() || (isEditing() && !closeEditorWritingText()))
+    if (!canModify() || !can_insert_ || (isEditing() && !closeEditorWritingText()))
         return;
     try {
         query_->insert();

@@ -94,6 +94,11 @@ public:
     void setReadOnly(bool readOnly);
     bool isReadOnly() const { return read_only_; }
 
+    // A grid that cannot insert never begins a row of its own (Insert, typing into an empty list,
+    // Down on the last row or in an empty list); it still edits and deletes existing rows.
+    void setCanInsert(bool canInsert) { can_insert_ = canInsert; }
+    bool canInsert() const { return can_insert_; }
+
     // Show the current cell highlighted also while the grid has no focus.
     void setAlwaysShowSelection(bool on);
     bool alwaysShowSelection() const { return always_show_selection_; }
@@ -207,6 +212,7 @@ private:
     QString editor_original_text_;
     int current_column_ = 0;
     bool read_only_ = false;
+    bool can_insert_ = true;
     bool always_show_selection_ = false;
     bool click_armed_ = false;
     bool syncing_ = false;
