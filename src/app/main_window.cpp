@@ -7,7 +7,9 @@
 #include "data/connection_string.h"
 #include "data/query.h"
 #include "platform/ini_file.h"
+#include "platform/dialogs.h"
 #include "platform/shell.h"
+#include "records/record_editing.h"
 #include "update/update_window.h"
 #include "widgets/db_grid.h"
 
@@ -175,6 +177,8 @@ void TFrm_Main::createControls()
                          {QStringLiteral("同房"), 42, false, {}},
                          {QStringLiteral("备注"), 81, false, {}}});
     DBGrid2->setAlwaysShowSelection(false);
+    // Day records come only from "保存周期": a row begun in this grid would belong to no cycle.
+    DBGrid2->setCanInsert(false);
     DBGrid2->setQuery(Q2);
     Button4 = makeButton(GroupBox2, "Button4", QStringLiteral("保存记录"), QRect(73, 168, 55, 21));
     Button5 = makeButton(GroupBox2, "Button5", QStringLiteral("绘制曲线"), QRect(161, 168, 55, 21));
@@ -213,6 +217,10 @@ void TFrm_Main::on(Sender* sender, Signal signal, void (TFrm_Main::*handler)())
 
 void TFrm_Main::wireHandlers()
 {
+    on(Button1, &QPushButton::clicked, &TFrm_Main::Button1Click);
+    on(Button2, &QPushButton::clicked, &TFrm_Main::Button2Click);
+    on(Button3, &QPushButton::clicked, &TFrm_Main::Button3Click);
+    on(Button4, &QPushButton::clicked, &TFrm_Main::Button4Click);
     on(Button5, &QPushButton::clicked, &TFrm_Main::Button5Click);
     on(ToolButton10, &QToolButton::clicked, &TFrm_Main::ToolButton10Click);
     on(ToolButton6, &QToolButton::clicked, &TFrm_Main::ToolButton6Click);
@@ -234,6 +242,9 @@ void TFrm_Main::wireHandlers()
             [this](const QPoint& at) { PopupMenu2->popup(DBGrid2->viewport()->mapToGlobal(at)); });
 
     DBGrid1->setOnCellClick([this](int column) { guarded(this, [&] { DBGrid1CellClick(column); }); });
+    DBGrid2->setOnCellClick([this](int column) { guarded(this, [&] { DBGrid2CellClick(column); }); });
+    DBGrid2->setOnColEnter([this](int column) { guarded(this, [&] { DBGrid2ColEnter(column); }); });
+    DBGrid2->setOnExit([this] { guarded(this, [&] { DBGrid2Exit(); }); });
     DBGrid1->setOnDrawColumnCell([this](DbGridDrawCell& cell) { DBGrid1DrawColumnCell(cell); });
     DBGrid2->setOnDrawColumnCell([this](DbGridDrawCell& cell) { DBGrid2DrawColumnCell(cell); });
     DBGrid1->setOnKeyDown([this](const QKeyEvent& e) { return DBGrid1KeyDown(e); });
@@ -324,6 +335,12 @@ bool TFrm_Main::swallowDownOnLastRow(const Query& query, const QKeyEvent& event)
 
 bool TFrm_Main::DBGrid1KeyDown(const QKeyEvent& event)
 {
+    // The grid's own Ctrl+Delete would delete the cycle alone and leave its day records behind.
+    if (event.key() == Qt::Key_Delete && event.modifiers() == Qt::ControlModifier
+        && !DBGrid1->isReadOnly() && !DBGrid1->isEditing()) {
+        guarded(this, [this] { records::deleteCycleFromGrid(this, cycleContext()); });
+        return true;
+    }
     return swallowDownOnLastRow(*Q1, event);
 }
 
@@ -333,12 +350,74 @@ bool TFrm_Main::DBGrid2KeyDown(const QKeyEvent& event)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Cycle selection and the draw command
+// Cycles, day records and the draw command
+
+bool TFrm_Main::demonstrationRefuses()
+{
+    if (!CheckBox1->isChecked())
+        return false;
+    platform::dialogs().message(this, QStringLiteral("演示数据中不允许此操作！"));
+    return true;
+}
+
+records::CycleContext TFrm_Main::cycleContext()
+{
+    return {Conn, *Q1, *Q2, *Q_Pub, [this] { DBGrid1CellClick(0); }};
+}
 
 void TFrm_Main::DBGrid1CellClick(int /*column*/)
 {
-    if (Q1->isOpen() && Q1->fieldByName(QStringLiteral("编号")).asInteger() != 0)
+    if (records::currentCycleId(*Q1) != 0)
         Button5Click();
+}
+
+void TFrm_Main::Button1Click()
+{
+    if (demonstrationRefuses())
+        return;
+    records::addCycle(*Q1);
+}
+
+void TFrm_Main::Button2Click()
+{
+    if (demonstrationRefuses())
+        return;
+    records::saveCycle(this, cycleContext());
+}
+
+void TFrm_Main::Button3Click()
+{
+    if (demonstrationRefuses())
+        return;
+    records::deleteCycle(this, cycleContext());
+    // With the last cycle gone nothing is selected any more: the chart must not go on showing it.
+    if (Q1->isOpen() && Q1->rowCount() == 0)
+        clearCurve(*DBChart1);
+}
+
+void TFrm_Main::DBGrid2CellClick(int column)
+{
+    if (CheckBox1->isChecked())
+        return;
+    records::toggleFlag(*Q2, DBGrid2->column(column).fieldName);
+}
+
+void TFrm_Main::DBGrid2ColEnter(int /*column*/)
+{
+    DBGrid2->setReadOnly(records::recordsReadOnly(records::currentCycleId(*Q1), CheckBox1->isChecked()));
+}
+
+void TFrm_Main::DBGrid2Exit()
+{
+    if (Q2->state() == Query::State::Edit)
+        Button4Click();
+}
+
+void TFrm_Main::Button4Click()
+{
+    if (demonstrationRefuses())
+        return;
+    records::saveRecord(*Q2);
 }
 
 void TFrm_Main::Button5Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/connection.h"
+#include "records/cycle_editing.h"
 
 #include <QString>
 #include <QWidget>
@@ -99,6 +100,13 @@ public:
     bool DBGrid1KeyDown(const QKeyEvent& event);
     void DBGrid2DrawColumnCell(DbGridDrawCell& cell);
     bool DBGrid2KeyDown(const QKeyEvent& event);
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void DBGrid2CellClick(int column);
+    void DBGrid2ColEnter(int column);
+    void DBGrid2Exit();
+    void Button4Click();
     void Button5Click();
     void ToolButton10Click();
     void ToolButton6Click();
@@ -123,6 +131,9 @@ private:
     template <class Sender, class Signal>
     void on(Sender* sender, Signal signal, void (TFrm_Main::*handler)());
     void setGridHints(DbGrid* grid, bool shown);
+    // While the demonstration data is on, the data-entry commands say so and do nothing else.
+    bool demonstrationRefuses();
+    records::CycleContext cycleContext();
     void paintRow(const Query& query, DbGridDrawCell& cell) const;
     bool swallowDownOnLastRow(const Query& query, const QKeyEvent& event) const;
 
