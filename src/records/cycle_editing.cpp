@@ -27,6 +27,28 @@ void inTransaction(Connection& connection, F&& work)
     }
 }
 
+// Deletes the current cycle's day records and the cycle row in one transaction. On failure
+// everything is rolled back and the error passed on.
+void removeCycleWithDays(const CycleContext& c)
+{
+    const QString id = c.cycles.fieldByName(kId).asText();
+    const int rowsBefore = c.cycles.rowCount();
+    try {
+        inTransaction(c.connection, [&] {
+            c.scratch.close();
+            c.scratch.setSql(QStringLiteral("delete * from Heat where 编号=") + id);
+            c.scratch.execSql();
+            c.cycles.remove();
+        });
+    } catch (...) {
+        // The row may already have left the list when the commit failed; the database has it
+        // back after the rollback, so the list must show it again.
+        if (c.cycles.rowCount() != rowsBefore)
+            c.cycles.requery();
+        throw;
+    }
+}
+
 } // namespace
 
 qint64 currentCycleId(Query& cycles)
@@ -109,20 +131,9 @@ void deleteCycle(QWidget* parent, const CycleContext& c)
     }
     if (!dialogs.confirm(parent, kConfirmDelete))
         return;
-    const QString id = c.cycles.fieldByName(kId).asText();
-    const int rowsBefore = c.cycles.rowCount();
     try {
-        inTransaction(c.connection, [&] {
-            c.scratch.close();
-            c.scratch.setSql(QStringLiteral("delete * from Heat where 编号=") + id);
-            c.scratch.execSql();
-            c.cycles.remove();
-        });
+        removeCycleWithDays(c);
     } catch (const std::exception&) {
-        // The row may already have left the list when the commit failed; the database has it
-        // back after the rollback, so the list must show it again.
-        if (c.cycles.rowCount() != rowsBefore)
-            c.cycles.requery();
         dialogs.message(parent, kDeleteFailed);
         return;
     }
@@ -142,20 +153,7 @@ void deleteCycleFromGrid(QWidget* parent, const CycleContext& c)
         c.cycles.remove(); // a row never stored has no day records
         return;
     }
-    const QString id = c.cycles.fieldByName(kId).asText();
-    const int rowsBefore = c.cycles.rowCount();
-    try {
-        inTransaction(c.connection, [&] {
-            c.scratch.close();
-            c.scratch.setSql(QStringLiteral("delete * from Heat where 编号=") + id);
-            c.scratch.execSql();
-            c.cycles.remove();
-        });
-    } catch (...) {
-        if (c.cycles.rowCount() != rowsBefore)
-            c.cycles.requery();
-        throw;
-    }
+    removeCycleWithDays(c);
 }
 
 } // namespace korimo::records

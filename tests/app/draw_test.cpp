@@ -4,6 +4,7 @@
 #include "data/connection_string.h"
 #include "data/query.h"
 #include "program_folder.h"
+#include "window_driver.h"
 #include "scripted_dialogs.h"
 #include "widgets/db_grid.h"
 
@@ -16,22 +17,18 @@
 
 using namespace korimo;
 using korimo::testing::ProgramFolder;
+using korimo::testing::cellCenter;
+using korimo::testing::clickCell;
+using korimo::testing::startProgram;
 using korimo::testing::ScriptedDialogs;
 using korimo::testing::TestDay;
 
 namespace {
 
-std::unique_ptr<TFrm_Main> startProgram(const ProgramFolder& folder)
-{
-    auto w = std::make_unique<TFrm_Main>(folder.path());
-    w->show();
-    return w;
-}
 
 void selectCycle(TFrm_Main& w, int row)
 {
-    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {},
-                      w.DBGrid1->visualRect(w.DBGrid1->model()->index(row, 1)).center());
+    clickCell(w.DBGrid1, row, 1);
 }
 
 std::vector<TestDay> temperatures(std::initializer_list<double> values)

@@ -5,6 +5,7 @@
 #include "data/query.h"
 #include "data/values.h"
 #include "program_folder.h"
+#include "window_driver.h"
 #include "scripted_dialogs.h"
 #include "widgets/db_grid.h"
 
@@ -20,6 +21,9 @@
 
 using namespace korimo;
 using korimo::testing::ProgramFolder;
+using korimo::testing::cellCenter;
+using korimo::testing::clickCell;
+using korimo::testing::startProgram;
 using korimo::testing::ScriptedDialogs;
 using korimo::testing::TestDay;
 using Kind = ScriptedDialogs::Kind;
@@ -30,26 +34,8 @@ namespace {
 constexpr int kStart = 0, kDays = 1, kNote = 2;
 constexpr int kNumber = 0, kTemperature = 2, kMenses = 3, kIntercourse = 4, kRemark = 5;
 
-std::unique_ptr<TFrm_Main> startProgram(const ProgramFolder& folder)
-{
-    auto w = std::make_unique<TFrm_Main>(folder.path());
-    w->show();
-    QApplication::setActiveWindow(w.get());
-    return w;
-}
 
-// The cell's centre, scrolled into view first as the user would.
-QPoint cellCenter(DbGrid* grid, int row, int column)
-{
-    const QModelIndex index = grid->model()->index(row, column);
-    grid->scrollTo(index);
-    return grid->visualRect(index).center();
-}
 
-void clickCell(DbGrid* grid, int row, int column)
-{
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCenter(grid, row, column));
-}
 
 // Makes the cell current (without a second click, which would open its editor), then types the
 // text as the user would and presses Enter.

@@ -2,6 +2,7 @@
 #include "chart/chart.h"
 #include "data/query.h"
 #include "program_folder.h"
+#include "window_driver.h"
 #include "recording_shell.h"
 #include "scripted_dialogs.h"
 #include "widgets/db_grid.h"
@@ -22,27 +23,16 @@
 
 using namespace korimo;
 using korimo::testing::ProgramFolder;
+using korimo::testing::cellCenter;
+using korimo::testing::clickCell;
+using korimo::testing::startProgram;
 using korimo::testing::ScriptedDialogs;
 using Kind = ScriptedDialogs::Kind;
 
 namespace {
 
-std::unique_ptr<TFrm_Main> startProgram(const ProgramFolder& folder)
-{
-    auto w = std::make_unique<TFrm_Main>(folder.path());
-    w->show();
-    return w;
-}
 
-QPoint cellCenter(DbGrid* grid, int row, int column)
-{
-    return grid->visualRect(grid->model()->index(row, column)).center();
-}
 
-void clickCell(DbGrid* grid, int row, int column)
-{
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCenter(grid, row, column));
-}
 
 // A right click: the platform turns the press into a context menu event.
 void rightClick(QWidget* target, QPoint at)
