@@ -4,10 +4,12 @@
 #include "app/status_strip.h"
 #include "chart/chart.h"
 #include "chart/curve.h"
+#include "backup/sys_data_bak.h"
+#include "backup/working_database.h"
 #include "data/connection_string.h"
 #include "data/query.h"
-#include "platform/ini_file.h"
 #include "platform/dialogs.h"
+#include "platform/ini_file.h"
 #include "platform/shell.h"
 #include "records/record_editing.h"
 #include "update/update_window.h"
@@ -226,6 +228,7 @@ void TFrm_Main::wireHandlers()
     on(ToolButton6, &QToolButton::clicked, &TFrm_Main::ToolButton6Click);
     on(ToolButton8, &QToolButton::clicked, &TFrm_Main::ToolButton8Click);
     on(ToolButton13, &QToolButton::clicked, &TFrm_Main::ToolButton13Click);
+    on(ToolButton15, &QToolButton::clicked, &TFrm_Main::ToolButton15Click);
     on(CheckBox1, &QCheckBox::clicked, &TFrm_Main::CheckBox1Click);
     on(PopupMenu1, &QMenu::aboutToShow, &TFrm_Main::PopupMenu1Popup);
     on(PopupMenu2, &QMenu::aboutToShow, &TFrm_Main::PopupMenu2Popup);
@@ -440,8 +443,36 @@ void TFrm_Main::ToolButton6Click()
 
 void TFrm_Main::ToolButton8Click()
 {
-    update::runUpdateCommand(this, update::UpdateSettings{AppPath, UpdateHost, AppVersion},
-                             [] { QCoreApplication::exit(0); });
+    update::runUpdateCommand(this, update::UpdateSettings{AppPath, UpdateHost, AppVersion}, EndProgram);
+}
+
+namespace {
+
+// The working database as the backup window sees it: the main window's connection.
+class MainWorkingDatabase final : public backup::WorkingDatabase {
+public:
+    explicit MainWorkingDatabase(TFrm_Main& w) : w_(w) {}
+    QString dataFile() const override { return w_.DataFile; }
+    void flush() override
+    {
+        // Only the working file needs bringing up to date; a closed connection left it complete.
+        if (w_.Conn.isConnected()
+            && parseConnectionString(w_.Conn.connectionString()).dataSource == w_.DataFile)
+            w_.Conn.checkpoint();
+    }
+    void close() override { w_.Conn.disconnect(); }
+    void reopen() override { w_.SwitchDatabase(w_.Conn.connectionString()); }
+
+private:
+    TFrm_Main& w_;
+};
+
+} // namespace
+
+void TFrm_Main::ToolButton15Click()
+{
+    MainWorkingDatabase working(*this);
+    backup::ToolButton15Command(this, working, EndProgram);
 }
 
 void TFrm_Main::ToolButton13Click()

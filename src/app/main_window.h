@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "records/cycle_editing.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QWidget>
 
@@ -45,6 +46,10 @@ public:
     QString DemoDataFile;
     QString UpdateHost;
     QString AppVersion;
+
+    // Ends the program after a successful restore or update download: the message loop ends once
+    // the current event has been handled.
+    std::function<void()> EndProgram = [] { QCoreApplication::exit(0); };
 
     // Data.
     Connection Conn;
@@ -112,6 +117,7 @@ public:
     void ToolButton6Click();
     void ToolButton8Click();
     void ToolButton13Click();
+    void ToolButton15Click();
     void PopupMenu1Popup();
     void PopupMenu2Popup();
     void N1Click();
