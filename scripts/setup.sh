@@ -6,13 +6,15 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libsqlcipher-dev
+  cups-client
   fonts-arphic-uming fonts-wqy-zenhei
   xvfb xauth
   googletest libgtest-dev libbenchmark-dev
 )
-# Test-only extras: a CUPS queue that prints to PDF (the print test) and clang's libFuzzer.
+# Test-only extras: a CUPS queue that prints to PDF and a PDF reader (the print test), and
+# clang's libFuzzer.
 if [ "${1:-}" = "--test" ]; then
-  packages+=(cups printer-driver-cups-pdf clang libclang-rt-14-dev)
+  packages+=(cups printer-driver-cups-pdf poppler-utils clang libclang-rt-14-dev)
 fi
 
 missing=()

@@ -3,6 +3,7 @@
 #include "app/guard.h"
 #include "app/status_strip.h"
 #include "chart/chart.h"
+#include "chart/chart_output.h"
 #include "chart/curve.h"
 #include "backup/sys_data_bak.h"
 #include "backup/working_database.h"
@@ -224,6 +225,8 @@ void TFrm_Main::wireHandlers()
     on(Button3, &QPushButton::clicked, &TFrm_Main::Button3Click);
     on(Button4, &QPushButton::clicked, &TFrm_Main::Button4Click);
     on(Button5, &QPushButton::clicked, &TFrm_Main::Button5Click);
+    on(Button6, &QPushButton::clicked, &TFrm_Main::Button6Click);
+    on(ToolButton1, &QToolButton::clicked, &TFrm_Main::ToolButton1Click);
     on(ToolButton10, &QToolButton::clicked, &TFrm_Main::ToolButton10Click);
     on(ToolButton6, &QToolButton::clicked, &TFrm_Main::ToolButton6Click);
     on(ToolButton8, &QToolButton::clicked, &TFrm_Main::ToolButton8Click);
@@ -426,6 +429,16 @@ void TFrm_Main::Button4Click()
 void TFrm_Main::Button5Click()
 {
     drawCurve(*Q1, *Q2, *Q3, *Q_Pub, *DBChart1);
+}
+
+void TFrm_Main::Button6Click()
+{
+    savePictureCommand(this, *Q1, *DBChart1);
+}
+
+void TFrm_Main::ToolButton1Click()
+{
+    printChartCommand(*DBChart1);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -113,6 +113,8 @@ public:
     void DBGrid2Exit();
     void Button4Click();
     void Button5Click();
+    void Button6Click();
+    void ToolButton1Click();
     void ToolButton10Click();
     void ToolButton6Click();
     void ToolButton8Click();
