@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <exception>
 
 namespace korimo::backup {
@@ -76,6 +77,10 @@ QLabel* makeNote(QWidget* parent, const char* name, const QString& text, int lef
     label->setFont(panelFont());
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // 39 pixels hold three lines of an 11-pixel Latin face; the CJK faces that actually draw the
+    // text need a little more line spacing. Grow into the free space above the buttons rather than
+    // cut the last line off.
+    label->resize(396, std::max(39, label->heightForWidth(396)));
     return label;
 }
 

@@ -117,17 +117,23 @@ TEST_F(WindowTest, LayoutCaptionsAndTexts)
         {window->Panel1, "Panel1", window->GroupBox1, {5, 17, 426, 161}, {}},
         {window->Edit1, "Edit1", window->Panel1, {16, 40, 375, 18}, {}},
         {window->Button1, "Button1", window->Panel1, {391, 39, 27, 21}, QStringLiteral("浏览")},
-        {window->Label2, "Label2", window->Panel1, {16, 71, 396, 39}, {}},
+        {window->Label2, "Label2", window->Panel1, {16, 71, 396, window->Label2->height()}, {}},
         {window->Button2, "Button2", window->Panel1, {56, 120, 75, 25}, QStringLiteral("确定")},
         {window->Button3, "Button3", window->Panel1, {304, 120, 75, 25}, QStringLiteral("退出")},
         {window->GroupBox2, "GroupBox2", window.get(), {10, 200, 441, 185}, QStringLiteral("数据恢复")},
         {window->Panel2, "Panel2", window->GroupBox2, {11, 18, 420, 159}, {}},
         {window->Edit2, "Edit2", window->Panel2, {16, 40, 370, 18}, {}},
         {window->Button4, "Button4", window->Panel2, {386, 38, 27, 21}, QStringLiteral("浏览")},
-        {window->Label4, "Label4", window->Panel2, {16, 69, 396, 39}, {}},
+        {window->Label4, "Label4", window->Panel2, {16, 69, 396, window->Label4->height()}, {}},
         {window->Button5, "Button5", window->Panel2, {48, 120, 75, 25}, QStringLiteral("确定")},
         {window->Button6, "Button6", window->Panel2, {296, 120, 75, 25}, QStringLiteral("退出")},
     };
+    // The two notes show all of their text and stay clear of the buttons below them.
+    for (auto [note, button] : {std::pair{window->Label2, window->Button2}, std::pair{window->Label4, window->Button5}}) {
+        EXPECT_GE(note->height(), 39);
+        EXPECT_GE(note->height(), note->heightForWidth(396)) << note->objectName().toStdString();
+        EXPECT_LE(note->geometry().bottom(), button->geometry().top()) << note->objectName().toStdString();
+    }
     for (const auto& c : controls) {
         EXPECT_EQ(c.widget->objectName(), QLatin1String(c.name));
         EXPECT_EQ(c.widget->parentWidget(), c.parent) << c.name;
