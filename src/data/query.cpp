@@ -212,23 +212,24 @@ void Field::setAsDateTime(double value)
 
 void Field::setAsText(const QString& text)
 {
-    switch (type()) {
-    case FieldType::Text:
+    if (type() == FieldType::Text) {
         query_->setValue(column_, text);
         return;
+    }
+    // Empty text clears a number or date; anything else must parse, or the column keeps its value.
+    if (text.trimmed().isEmpty()) {
+        query_->setValue(column_, QVariant());
+        return;
+    }
+    switch (type()) {
     case FieldType::Integer: {
-        if (text.trimmed().isEmpty())
-            return query_->setValue(column_, QVariant());
         qint64 v = 0;
         if (!parseInteger(text, &v))
-            throw Error(QStringLiteral("'%1' is not a valid integer value for field '%2'")
-                            .arg(text, name()));
+            throw Error(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(text, name()));
         query_->setValue(column_, v);
         return;
     }
     case FieldType::Float: {
-        if (text.trimmed().isEmpty())
-            return query_->setValue(column_, QVariant());
         double v = 0.0;
         if (!parseFloat(text, &v))
             throw Error(QStringLiteral("'%1' is not a valid floating point value for field '%2'")
@@ -237,14 +238,13 @@ void Field::setAsText(const QString& text)
         return;
     }
     case FieldType::DateTime: {
-        if (text.trimmed().isEmpty())
-            return query_->setValue(column_, QVariant());
         double v = 0.0;
         if (!parseDate(text, &v))
             throw Error(QStringLiteral("'%1' is not a valid date and time").arg(text));
         query_->setValue(column_, v);
         return;
     }
+    case FieldType::Text: break;
     }
 }
 
